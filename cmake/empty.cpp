@@ -1,0 +1,1 @@
+// Translation unit for a library whose folder has no sources yet.
