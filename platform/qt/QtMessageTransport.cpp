@@ -46,6 +46,7 @@ public:
     LResult Send(unsigned message, WParam wParam, LParam lParam) override;
 
     void Attach(QObject* dispatcher);
+    void Synchronize() const { std::lock_guard lock(m_mutex); }
     void Close();
     bool IsClosed() const;
 
@@ -177,9 +178,12 @@ public:
 
     bool event(QEvent* e) override
     {
+        // Our events are built by other threads, which post them while they
+        // hold the channel lock; taking it here orders their construction
+        // before every read on this thread in terms of the language, not
+        // only through the event queue's own locking.
+        m_channel->Synchronize();
         if (e->type() == kPostedEvent) {
-            // Deliver takes the channel lock the poster held, which also
-            // orders the event's construction before this read.
             auto* posted = static_cast<PostedMessageEvent*>(e);
             LResult ignored = 0;
             m_channel->Deliver(posted->m_message, posted->m_wParam, posted->m_lParam, &ignored);

@@ -180,13 +180,16 @@ TEST_F(QtMessageTransport, SendFromWorkerIsHandledInsideNestedEventLoop)
         }
         return 0;
     };
-    // Like a modal wait: the outer loop runs a nested loop that the worker's
-    // end finishes.
+    // Like a modal wait: the outer loop runs a nested loop that ends once
+    // the worker's send has been answered.
     QTimer::singleShot(0, [&] {
-        worker = std::thread([&] {
-            answer = receiver.Send(114, 0, 0);
-            QMetaObject::invokeMethod(&inner, &QEventLoop::quit, Qt::QueuedConnection);
+        worker = std::thread([&] { answer = receiver.Send(114, 0, 0); });
+        QTimer poll;
+        QObject::connect(&poll, &QTimer::timeout, &inner, [&] {
+            if (answer != 0)
+                inner.quit();
         });
+        poll.start(1);
         innerRunning = true;
         inner.exec();
         innerRunning = false;
