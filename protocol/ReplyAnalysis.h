@@ -13,7 +13,10 @@
 //   UWM_ACK / UWM_NAK    sent   wParam = const DeviceDirectoryEntry* (a copy),
 //                                lParam = const std::string* (the quoted message)
 // The reply queue lock is taken only around the reply queue append and the
-// device directory reads; it is never held while a message is sent.
+// device directory reads; it is never held while a message is sent, so the
+// owner takes it itself while it copies the reply queue for
+// UWM_GET_REPLY_QUEUE. The owner must not wait for the receive thread while
+// handling the sent messages.
 // Without an owner nothing is sent, posted or stored.
 #pragma once
 
