@@ -120,6 +120,10 @@ public:
     // The local port the socket is bound to; 0 before Open.
     std::uint16_t LocalPort() const;
 
+    // The client's reply analysis: the owner hands simulated replies to it
+    // on its own thread (simulation responder).
+    CReplyAnalysis& Analysis() { return m_analysis; }
+
     // Tests only: sends to ip:port instead of the broadcast address (for
     // example "127.0.0.1"). False, and no change, for a malformed address.
     bool SetDestinationForTesting(const std::string& ip, std::uint16_t port);
