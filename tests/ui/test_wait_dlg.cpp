@@ -187,7 +187,7 @@ void TestWaitDlg::answerBeforeResponseTimeLetsNextFrameGoAfterPause()
     CWaitDlg wait(&rig.owner, &rig.pageReceiver, &rig.mainReceiver);
     wait.SetMode(3);
     wait.SetSendMessageId(korvo::UWM_SEND_CAMTABLE_SETTING);
-    wait.SetResponseTime(700);
+    wait.SetResponseTime(1000);
     wait.SetPauseTime(300);
     wait.SetFrames(Frames(3));
     rig.AnswerEachFrame(100, [](std::size_t) { return platform::WParam(0); });
