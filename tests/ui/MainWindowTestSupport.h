@@ -1,0 +1,303 @@
+// Helpers for the main window's tests: a private network namespace with its
+// loopback up, a settings file per test, a loopback receiver that stands in
+// for the devices' broadcast address, a capture of the diagnostic log, and
+// reply frames for the reply analysis.
+#pragma once
+
+#include <QApplication>
+#include <QByteArray>
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <net/if.h>
+#include <netinet/in.h>
+#include <sched.h>
+#include <sys/ioctl.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "app/KorvoIPSetup.h"
+#include "app/StringTable.h"
+#include "files/DiagLog.h"
+#include "mainwindow/KorvoIPSetupDlg.h"
+#include "model/DataCommon.h"
+#include "protocol/Frames.h"
+#include "protocol/UdpClient.h"
+
+namespace mwtest {
+
+// A network namespace of the test's own, with its loopback interface up:
+// nothing the tests send can leave the machine, and 127.0.0.1 works.
+inline bool EnterPrivateNetworkNamespace()
+{
+    if (::unshare(CLONE_NEWNET) != 0 && ::unshare(CLONE_NEWUSER | CLONE_NEWNET) != 0) {
+        return false;
+    }
+    const int fd = ::socket(AF_INET, SOCK_DGRAM, 0);
+    if (fd < 0) {
+        return false;
+    }
+    ifreq request{};
+    std::strncpy(request.ifr_name, "lo", IFNAMSIZ - 1);
+    bool up = ::ioctl(fd, SIOCGIFFLAGS, &request) == 0;
+    if (up) {
+        request.ifr_flags = static_cast<short>(request.ifr_flags | IFF_UP);
+        up = ::ioctl(fd, SIOCSIFFLAGS, &request) == 0;
+    }
+    ::close(fd);
+    return up;
+}
+
+// A UDP socket on 127.0.0.1 that counts what arrives.
+class LoopbackReceiver {
+public:
+    LoopbackReceiver()
+    {
+        m_fd = ::socket(AF_INET, SOCK_DGRAM, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        address.sin_port = 0;
+        ::bind(m_fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
+        socklen_t length = sizeof address;
+        ::getsockname(m_fd, reinterpret_cast<sockaddr*>(&address), &length);
+        m_port = ntohs(address.sin_port);
+        ::fcntl(m_fd, F_SETFL, ::fcntl(m_fd, F_GETFL) | O_NONBLOCK);
+    }
+    ~LoopbackReceiver() { ::close(m_fd); }
+    LoopbackReceiver(const LoopbackReceiver&) = delete;
+    LoopbackReceiver& operator=(const LoopbackReceiver&) = delete;
+
+    std::uint16_t Port() const { return m_port; }
+
+    // Every datagram received so far.
+    std::vector<std::string> Drain()
+    {
+        char buffer[65536];
+        for (;;) {
+            const ssize_t n = ::recv(m_fd, buffer, sizeof buffer, 0);
+            if (n < 0) {
+                break;
+            }
+            m_received.emplace_back(buffer, static_cast<std::size_t>(n));
+        }
+        return m_received;
+    }
+
+private:
+    int m_fd = -1;
+    std::uint16_t m_port = 0;
+    std::vector<std::string> m_received;
+};
+
+struct LogEntry {
+    int category;
+    std::string text;
+    std::string unit;
+};
+
+// Diagnostic log entries of every thread.
+class LogCapture {
+public:
+    LogCapture() { CRLog::AddListener(std::make_unique<Listener>(this)); }
+    ~LogCapture() { CRLog::ClearListeners(); }
+    LogCapture(const LogCapture&) = delete;
+    LogCapture& operator=(const LogCapture&) = delete;
+
+    std::vector<LogEntry> Entries() const
+    {
+        std::lock_guard<std::mutex> guard(m_mutex);
+        return m_entries;
+    }
+    std::size_t Count(const std::string& text, int category = -1) const
+    {
+        std::size_t n = 0;
+        for (const LogEntry& e : Entries()) {
+            if (e.text == text && (category < 0 || e.category == category)) {
+                ++n;
+            }
+        }
+        return n;
+    }
+    void Clear()
+    {
+        std::lock_guard<std::mutex> guard(m_mutex);
+        m_entries.clear();
+    }
+
+private:
+    class Listener : public CRLog::Listener {
+    public:
+        explicit Listener(LogCapture* owner) : m_owner(owner) {}
+        void Log(int category, const std::string& text, const char* unit, int) override
+        {
+            std::lock_guard<std::mutex> guard(m_owner->m_mutex);
+            m_owner->m_entries.push_back({category, text, unit != nullptr ? unit : ""});
+        }
+
+    private:
+        LogCapture* m_owner;
+    };
+
+    mutable std::mutex m_mutex;
+    std::vector<LogEntry> m_entries;
+};
+
+// Settings of one test run.
+struct Settings {
+    std::string language = "en";
+    int debugUdp = 0;
+    int tableInquiryResponse = 2000;
+    int tableInquiryWait = 0;
+    int networkSettingResponse = 300;
+};
+
+inline QByteArray IniText(const Settings& s)
+{
+    std::string text;
+    text += "[Language]\r\nLanguage=" + s.language + "\r\n";
+    text += "[NetworkInq]\r\nResponsTime=" + std::to_string(s.networkSettingResponse) + "\r\n";
+    text += "[CameraTableInq]\r\nResponsTime=" + std::to_string(s.tableInquiryResponse) +
+            "\r\nWaitTime=" + std::to_string(s.tableInquiryWait) + "\r\n";
+    text += "[DebugUdp]\r\nDebugUdpFlg=" + std::to_string(s.debugUdp) + "\r\n";
+    return QByteArray::fromStdString(text);
+}
+
+// A main window on a settings file of its own, sending to a loopback
+// receiver instead of the broadcast address, initialised and shown.
+class WindowRun {
+public:
+    explicit WindowRun(const Settings& settings)
+    {
+        const QString path = m_dir.filePath(QStringLiteral("KorvoIPSetup.ini"));
+        QFile file(path);
+        if (file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+            file.write(IniText(settings));
+            file.close();
+        }
+        korvo::CKorvoIPSetupApp& app = korvo::CKorvoIPSetupApp::Instance();
+        app.SetSettingsPathForTesting(path.toStdString());
+        app.LoadLanguageSetting();
+        window = std::make_unique<korvo::CKorvoIPSetupDlg>();
+        window->UdpClient()->SetDestinationForTesting("127.0.0.1", receiver.Port());
+        initialized = window->Initialize();
+        window->show();
+    }
+    ~WindowRun()
+    {
+        window.reset();
+        korvo::SetUiLanguage(korvo::UiLanguage::English);
+    }
+
+    korvo::CKorvoIPSetupDlg& operator*() { return *window; }
+    korvo::CKorvoIPSetupDlg* operator->() { return window.get(); }
+
+    LoopbackReceiver receiver;
+    std::unique_ptr<korvo::CKorvoIPSetupDlg> window;
+    bool initialized = false;
+
+private:
+    QTemporaryDir m_dir;
+};
+
+// Runs the event loop until the condition holds (or 5 s have passed).
+template <class Condition>
+bool WaitUntil(Condition condition, int timeoutMs = 5000)
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (!condition()) {
+        if (timer.elapsed() > timeoutMs) {
+            return false;
+        }
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    }
+    return true;
+}
+
+// Handles the events queued now (posted notifications included).
+inline void Settle(int ms = 50)
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (timer.elapsed() < ms) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    }
+}
+
+inline std::string Mac(int n, int kind = 0)
+{
+    char text[32];
+    std::snprintf(text, sizeof text, "02-%02X-00-00-%02X-%02X", kind, (n >> 8) & 0xFF, n & 0xFF);
+    return text;
+}
+
+// Network information reply of a camera or controller (version 9.87 with a
+// gateway field).
+inline std::string NetworkReply(const std::string& mac, const std::string& ip, const std::string& model = "IPCARD",
+                                const std::string& name = "dev", const std::string& write = "on")
+{
+    korvo::NetworkInfoFields fields;
+    fields.mac = mac;
+    fields.model = model;
+    fields.version = "9.87";
+    fields.ip = ip;
+    fields.mask = "255.255.255.0";
+    fields.name = name;
+    fields.write = write;
+    fields.gateway = "0.0.0.0";
+    return korvo::BuildNetworkInfoReply(fields);
+}
+
+inline std::string AddressText(const korvo::Address4& a)
+{
+    char text[32];
+    std::snprintf(text, sizeof text, "%d.%d.%d.%d", a[0], a[1], a[2], a[3]);
+    return text;
+}
+
+inline std::vector<korvo::DeviceRecord> Cameras(korvo::CKorvoIPSetupDlg& window)
+{
+    std::vector<korvo::DeviceRecord> out;
+    window.DataStore()->CopyCameras(out);
+    return out;
+}
+
+inline std::vector<korvo::DeviceRecord> Controllers(korvo::CKorvoIPSetupDlg& window)
+{
+    std::vector<korvo::DeviceRecord> out;
+    window.DataStore()->CopyControllers(out);
+    return out;
+}
+
+inline QString Utf8(int id)
+{
+    return QString::fromUtf8(korvo::LoadText(id));
+}
+
+}  // namespace mwtest
+
+// Qt Test entry point that first moves into a private network namespace.
+#define MAINWINDOW_TEST_MAIN(TestObject)                                            \
+    int main(int argc, char** argv)                                                 \
+    {                                                                               \
+        const bool isolated = mwtest::EnterPrivateNetworkNamespace();               \
+        QApplication app(argc, argv);                                               \
+        if (!isolated) {                                                            \
+            qWarning("no private network namespace; tests send to 127.0.0.1 only"); \
+        }                                                                           \
+        TestObject test;                                                            \
+        return QTest::qExec(&test, argc, argv);                                     \
+    }
