@@ -299,7 +299,7 @@ void CControllerSettingDlg::ShowEntry(int row, const CameraTableEntry& entry)
     SetCellText(row, kColName, hasMac ? entry.name : std::string());
     SetCellText(row, kColMac, entry.mac);
     SetCellText(row, kColIp, hasMac ? FormatAddress(entry.ip) : std::string());
-    SetCellText(row, kColMessage, GetStatusText(row));
+    SetUiCellText(row, kColMessage, GetStatusText(row));
     RecolourRow(row);
 }
 
@@ -540,7 +540,7 @@ void CControllerSettingDlg::WriteRowsBack(bool resetStatus)
     }
     SendToMain(UWM_STORE_CAMTABLE, ToWParam(&table), slot);
     for (int row = 0; row < RowCount(); ++row) {
-        SetCellText(row, kColMessage, GetStatusText(row));
+        SetUiCellText(row, kColMessage, GetStatusText(row));
         RecolourRow(row);
     }
 }

@@ -258,6 +258,15 @@ void CBaseListDialog::SetCellText(int row, int column, const std::string& text)
     m_grid->topLevelItem(row)->setText(column, QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size())));
 }
 
+void CBaseListDialog::SetUiCellText(int row, int column, const std::string& text)
+{
+    if (row < 0 || row >= RowCount()) {
+        return;
+    }
+    FillGuard guard(*this);
+    m_grid->topLevelItem(row)->setText(column, QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())));
+}
+
 QTreeWidgetItem* CBaseListDialog::AppendRow(int itemData, const std::vector<std::string>& texts)
 {
     FillGuard guard(*this);

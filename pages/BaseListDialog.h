@@ -142,6 +142,8 @@ protected:
     // from the rows, without notifying the main window.
     void RecountChecks();
     void SetCellText(int row, int column, const std::string& text);
+    // A cell that shows a UI text (UTF-8), such as the Message column.
+    void SetUiCellText(int row, int column, const std::string& text);
     int RowOfItemData(int itemData) const;
     void ClearRows();
     void ClearSelection();

@@ -140,7 +140,7 @@ void CDeviceListDlg::ShowDevice(const DeviceRecord& record, int mode)
     } else {
         return;
     }
-    SetCellText(row, kColMessage, GetStatusText(row));
+    SetUiCellText(row, kColMessage, GetStatusText(row));
     RecolourRow(row);
 }
 

@@ -150,6 +150,12 @@ private Q_SLOTS:
         QCOMPARE(run->CameraPage()->RefreshButton()->text(), QString::fromUtf8(LoadText(10027, lang)));
         QCOMPARE(run->TablePage()->Control(IDC_TABLE_CONTROLLER_LABEL)->property("text").toString(),
                  QString::fromUtf8(LoadText(10012, lang)));
+        // Message cells show UI texts of the same language: the simulated
+        // camera at 192.168.0.10 shares its address with a controller.
+        QVERIFY(mwtest::WaitUntil([&] { return run->CameraPage()->RowCount() == 6; }));
+        QCOMPARE(run->CameraPage()->CellText(5, CDeviceListDlg::kColIp), std::string("192.168.0.10"));
+        QCOMPARE(run->CameraPage()->Grid()->topLevelItem(5)->text(CDeviceListDlg::kColMessage),
+                 QString::fromUtf8(LoadText(10109, lang)));
         QCOMPARE(run->windowTitle(), QString::fromUtf8(LoadText(10001, lang)) + QStringLiteral(" (") +
                                          QString::fromStdString(run->UdpClient()->HostAddress().substr(0, 15)) +
                                          QStringLiteral(")"));
