@@ -162,6 +162,8 @@ struct Settings {
     int tableInquiryResponse = 2000;
     int tableInquiryWait = 0;
     int networkSettingResponse = 300;
+    int tableSettingResponse = 1000;
+    int tableSettingWait = 0;
 };
 
 inline QByteArray IniText(const Settings& s)
@@ -171,6 +173,8 @@ inline QByteArray IniText(const Settings& s)
     text += "[NetworkInq]\r\nResponsTime=" + std::to_string(s.networkSettingResponse) + "\r\n";
     text += "[CameraTableInq]\r\nResponsTime=" + std::to_string(s.tableInquiryResponse) +
             "\r\nWaitTime=" + std::to_string(s.tableInquiryWait) + "\r\n";
+    text += "[CameraTableSet]\r\nResponsTime=" + std::to_string(s.tableSettingResponse) +
+            "\r\nWaitTime=" + std::to_string(s.tableSettingWait) + "\r\n";
     text += "[DebugUdp]\r\nDebugUdpFlg=" + std::to_string(s.debugUdp) + "\r\n";
     return QByteArray::fromStdString(text);
 }
@@ -280,6 +284,15 @@ inline std::vector<korvo::DeviceRecord> Controllers(korvo::CKorvoIPSetupDlg& win
     std::vector<korvo::DeviceRecord> out;
     window.DataStore()->CopyControllers(out);
     return out;
+}
+
+inline QString ReadText(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        return {};
+    }
+    return QString::fromUtf8(file.readAll());
 }
 
 inline QString Utf8(int id)

@@ -576,6 +576,21 @@ private Q_SLOTS:
         QVERIFY(run->isVisible());
     }
 
+    void languageCommandsWriteTheSetting()
+    {
+        platform::ScriptedDialogService* dialogs = m_dialogs.get();
+        WindowRun run(Settings{});
+        const QString path = QString::fromStdString(CKorvoIPSetupApp::Instance().SettingsPath());
+        run->OnCommand(ID_LANGUAGE_CHINESE);
+        QVERIFY(mwtest::ReadText(path).contains(QStringLiteral("Language=cn")));
+        run->OnCommand(ID_LANGUAGE_ENGLISH);
+        QVERIFY(mwtest::ReadText(path).contains(QStringLiteral("Language=en")));
+        QCOMPARE(dialogs->DialogRuns().size(), std::size_t{2});
+        QCOMPARE(dialogs->DialogRuns()[0].className, QStringLiteral("korvo::CMsgBoxDialog"));
+        // The running program keeps its language.
+        QCOMPARE(run->TabBar()->tabText(0), QStringLiteral("Camera"));
+    }
+
     void aboutBoxFromHelpAndSystemCommand()
     {
         platform::ScriptedDialogService* dialogs = m_dialogs.get();

@@ -6,7 +6,10 @@
 // loopback receiver.
 #include "MainWindowTestSupport.h"
 
+#include <QComboBox>
+#include <QPushButton>
 #include <QTabBar>
+#include <QTimer>
 #include <QTreeWidget>
 
 #include <algorithm>
@@ -16,6 +19,7 @@
 #include "pages/CameraListDlg.h"
 #include "pages/ControllerListDlg.h"
 #include "platform/DirectMessageTarget.h"
+#include "protocol/Simulation.h"
 #include "platform/qt/DialogService.h"
 
 using namespace korvo;
@@ -367,6 +371,155 @@ private Q_SLOTS:
         QCOMPARE(results[2], 2);
         QCOMPARE(results[3], 0);
         QCOMPARE(CameraAt(*run, 2).state, DeviceStatus{1});
+    }
+
+    void cameraPageApplySendsValidRowsAndShowsTheAnswers()
+    {
+        WindowRun run(Settings{});
+        FeedAll(*run, {NetworkReply(mwtest::Mac(1), "10.7.0.1", "IPCARD", "a"),
+                       NetworkReply(mwtest::Mac(2), "10.7.0.2", "IPCARD", "b"),
+                       NetworkReply(mwtest::Mac(3), "10.7.0.3", "IPCARD", "c")});
+        CCameraListDlg* page = run->CameraPage();
+        QCOMPARE(page->RowCount(), 3);
+        QVERIFY(!page->ApplyButton()->isEnabled());
+
+        // An edit ticks its row and enables Apply.
+        page->Grid()->topLevelItem(0)->setText(CDeviceListDlg::kColName, QStringLiteral("newname"));
+        QVERIFY(page->IsRowChecked(0));
+        QVERIFY(page->ApplyButton()->isEnabled());
+        QVERIFY(page->UpdatesPending());
+        page->SetRowChecked(1, true);
+        page->Grid()->topLevelItem(2)->setText(CDeviceListDlg::kColIp, QStringLiteral("999.1.1.1"));
+        QVERIFY(page->IsRowChecked(2));
+        QVERIFY(mwtest::WaitUntil([&] { return run.receiver.Drain().size() == 1; }));  // start-up inquiry
+
+        // The first camera answers while the wait runs; the second does not.
+        QTimer::singleShot(100, this, [&] { Feed(*run, BuildAcknowledgement(mwtest::Mac(1), std::string("ok"))); });
+        page->ApplyButton()->click();
+
+        const auto sent = run.receiver.Drain();
+        QCOMPARE(sent.size(), std::size_t{3});
+        QCOMPARE(sent[1], BuildNetworkSetting(mwtest::Mac(1), "10.7.0.1", "255.255.255.0", "0.0.0.0", "newname"));
+        QCOMPARE(sent[2], BuildNetworkSetting(mwtest::Mac(2), "10.7.0.2", "255.255.255.0", "0.0.0.0", "b"));
+        QCOMPARE(run->PendingSettingKind(), 1);
+
+        QCOMPARE(CameraAt(*run, 0).state, DeviceStatus{4});
+        QCOMPARE(CameraAt(*run, 0).name, std::string("newname"));
+        QCOMPARE(CameraAt(*run, 0).message, std::string("ok"));
+        QVERIFY(!page->IsRowChecked(0));
+        QCOMPARE(page->Grid()->topLevelItem(0)->text(CDeviceListDlg::kColMessage), mwtest::Utf8(10110));
+
+        QCOMPARE(CameraAt(*run, 1).state, DeviceStatus{5});
+        QVERIFY(page->IsRowChecked(1));
+        QCOMPARE(page->Grid()->topLevelItem(1)->text(CDeviceListDlg::kColMessage), mwtest::Utf8(10111));
+
+        // The invalid row was not sent; it shows its check result.
+        QCOMPARE(CameraAt(*run, 2).state, DeviceStatus{8});
+        QVERIFY(!page->IsRowChecked(2));
+        QCOMPARE(page->Grid()->topLevelItem(2)->text(CDeviceListDlg::kColMessage), mwtest::Utf8(10138));
+        QCOMPARE(page->CellText(2, CDeviceListDlg::kColIp), std::string("10.7.0.3"));  // rewritten from the store
+
+        // Not every device answered: the edits stay pending.
+        QVERIFY(page->ApplyButton()->isEnabled());
+        QVERIFY(page->UpdatesPending());
+    }
+
+    void tablePageClearAndApply()
+    {
+        Settings settings;
+        settings.debugUdp = 1;
+        WindowRun run(settings);
+        QVERIFY(mwtest::WaitUntil([&] { return mwtest::Controllers(*run).size() == 6; }));
+        run->TabBar()->setCurrentIndex(2);
+        CControllerSettingDlg* page = run->TablePage();
+        QCOMPARE(run->StatusText(2), mwtest::Utf8(10126));
+        QCOMPARE(page->RowCount(), 112);
+        const std::string controllerMac = SimulatedControllerMac(0);
+
+        page->SetRowChecked(0, true);
+        page->SetRowChecked(3, true);
+        QVERIFY(page->Control(IDC_TABLE_CLEAR)->isEnabled());
+        page->Clear();
+        std::vector<CameraTableEntry> table;
+        run->DataStore()->CopyCameraTable(0, table);
+        QVERIFY(table[0].mac.empty() && table[3].mac.empty() && table[3].name.empty());
+        QVERIFY(!table[2].mac.empty());
+        QCOMPARE(page->CellText(3, CControllerSettingDlg::kColGroup), std::string("Group1-4"));
+        QVERIFY(page->CellText(3, CControllerSettingDlg::kColMac).empty());
+        QVERIFY(page->IsRowChecked(3));
+        QVERIFY(page->Control(IDC_TABLE_APPLY)->isEnabled());
+        QVERIFY(page->UpdatesPending());
+
+        // Acknowledged: written, settled, unchecked.
+        run.receiver.Drain();
+        QTimer::singleShot(100, this,
+                           [&] { Feed(*run, BuildAcknowledgement(controllerMac, std::string("stored"))); });
+        page->Apply();
+        const auto sent = run.receiver.Drain();
+        QCOMPARE(sent.size(), std::size_t{1});
+        QCOMPARE(sent[0], BuildCameraTableSettings(controllerMac, {{0, "", "", ""}, {3, "", "", ""}}).front());
+        QCOMPARE(run->StatusText(2), mwtest::Utf8(10139));
+        QCOMPARE(run->DataStore()->CameraTableMessage(0), std::string("stored"));
+        QVERIFY(!page->Control(IDC_TABLE_APPLY)->isEnabled());
+        QVERIFY(!page->UpdatesPending());
+        QVERIFY(!page->AnyChecked());
+
+        // Refused: the edits and check marks stay.
+        page->SetRowChecked(5, true);
+        page->Clear();
+        QTimer::singleShot(100, this, [&] { Feed(*run, BuildRefusal(controllerMac, std::string("no"))); });
+        page->Apply();
+        QCOMPARE(run->StatusText(2), mwtest::Utf8(10140));
+        QVERIFY(page->Control(IDC_TABLE_APPLY)->isEnabled());
+        QVERIFY(page->UpdatesPending());
+        QVERIFY(page->IsRowChecked(5));
+    }
+
+    void changeOfControllerOnTheTablePage()
+    {
+        Settings settings;
+        settings.debugUdp = 1;
+        WindowRun run(settings);
+        QVERIFY(mwtest::WaitUntil([&] { return mwtest::Controllers(*run).size() == 6; }));
+        run->TabBar()->setCurrentIndex(2);
+        CControllerSettingDlg* page = run->TablePage();
+        auto* choice = static_cast<QComboBox*>(page->Control(IDC_TABLE_CONTROLLER));
+        QCOMPARE(choice->count(), 5);
+        QCOMPARE(page->TargetControllerIndex(), 0);
+
+        // Controller 1 reports its configuration as read only.
+        choice->setCurrentIndex(1);
+        QCOMPARE(page->TargetControllerIndex(), 1);
+        QCOMPARE(page->MacField(), SimulatedControllerMac(1));
+        QCOMPARE(run->StatusText(2), mwtest::Utf8(10108));
+        QVERIFY(!page->Control(IDC_TABLE_APPLY)->isEnabled());
+        QVERIFY(!page->Control(IDC_TABLE_NAME)->isEnabled());
+        QVERIFY(run->IsMenuFlagSet(kFlagExport));
+        QVERIFY(!run->IsMenuFlagSet(kFlagImport));
+        QCOMPARE(page->GetRowStatus(0), 11);
+        page->SetRowChecked(0, true);  // refused
+        QVERIFY(!page->IsRowChecked(0));
+        QVERIFY(!page->AnyChecked());
+
+        // With updates pending the change asks first; Cancel puts the
+        // previous controller back.
+        run->Target()->Send(UWM_PAGE_STATE, static_cast<platform::WParam>(PageState::Edited), 0);
+        m_dialogs->QueueMessageBoxAnswer(platform::MsgBoxResult::Cancel);
+        choice->setCurrentIndex(3);
+        QCOMPARE(m_dialogs->Messages().size(), std::size_t{1});
+        QCOMPARE(m_dialogs->Messages()[0].text, mwtest::Utf8(10121));
+        QCOMPARE(choice->currentIndex(), 1);
+        QCOMPARE(page->TargetControllerIndex(), 1);
+        QCOMPARE(page->MacField(), SimulatedControllerMac(1));
+
+        m_dialogs->QueueMessageBoxAnswer(platform::MsgBoxResult::Ok);
+        choice->setCurrentIndex(3);
+        QCOMPARE(m_dialogs->Messages().size(), std::size_t{2});
+        QCOMPARE(page->TargetControllerIndex(), 3);
+        QCOMPARE(page->MacField(), SimulatedControllerMac(3));
+        QCOMPARE(run->StatusText(2), mwtest::Utf8(10126));
+        QVERIFY(!page->UpdatesPending());
+        QCOMPARE(run->DataStore()->CameraTableRowCount(3), std::size_t{112});
     }
 
     void simulatedStartSendsNothingAndListsSixAndSix()
