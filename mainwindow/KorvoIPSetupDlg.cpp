@@ -310,6 +310,12 @@ QAction* CKorvoIPSetupDlg::ActionFor(int commandId) const
 
 void CKorvoIPSetupDlg::OnCommand(int commandId)
 {
+    const bool routed = commandId == ID_EDIT_REFRESH || commandId == ID_EDIT_IP_ASSIGN ||
+                        commandId == ID_EDIT_AUTO_ASSIGN || commandId == ID_EDIT_COPY || commandId == ID_EDIT_CLEAR ||
+                        commandId == ID_EDIT_APPLY;
+    if (routed && m_activePage == nullptr) {
+        return;  // not initialised yet
+    }
     switch (commandId) {
     case ID_FILE_IMPORT:
     case ID_FILE_EXPORT:
@@ -1068,7 +1074,7 @@ int CKorvoIPSetupDlg::CheckAddressConflict(DeviceRecord record)
 
 void CKorvoIPSetupDlg::HandleAnswer(unsigned message, const DeviceDirectoryEntry* entry, const std::string* text)
 {
-    if (entry == nullptr) {
+    if (entry == nullptr || m_activePage == nullptr) {
         return;
     }
     const std::string answer = text != nullptr ? *text : std::string();
@@ -1121,7 +1127,7 @@ void CKorvoIPSetupDlg::SendTableInquiry(const std::string& frame)
 
 void CKorvoIPSetupDlg::HandleTableReply(int slot)
 {
-    if (slot != m_tablePage->TargetControllerIndex()) {
+    if (m_activePage == nullptr || slot != m_tablePage->TargetControllerIndex()) {
         return;
     }
     const ReceptionTable* reception = m_udp->GetReceptionTable(slot);
