@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, then configures, builds and runs every test twice:
-# a plain build and a build with AddressSanitizer and UndefinedBehaviorSanitizer.
+# a plain build and a build with AddressSanitizer and UndefinedBehaviorSanitizer;
+# then the concurrency tests under ThreadSanitizer.
 # Exits non-zero when any step or test fails.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -24,4 +25,6 @@ echo "== plain build =="
 run_suite build
 echo "== sanitizer build (address, undefined) =="
 run_suite build-asan -DKORVO_SANITIZE=ON
+echo "== thread sanitizer build (concurrency tests) =="
+bash scripts/tsan-tests.sh build-tsan
 echo "all tests passed"
