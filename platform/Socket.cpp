@@ -13,6 +13,7 @@
 #include <sys/time.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <vector>
 
 namespace platform {
@@ -42,6 +43,17 @@ bool SetIntOption(SocketHandle socket, int level, int name, int value)
 }
 
 bool IsLoopback(std::uint32_t address) { return (address >> 24) == 127; }
+
+std::atomic<SocketFault> g_fault{SocketFault::kNone};
+
+// True (with errno set) when the fault for this operation is set.
+bool Faulted(SocketFault operation)
+{
+    if (g_fault.load() != operation)
+        return false;
+    errno = EINVAL;
+    return true;
+}
 
 }  // namespace
 
@@ -87,27 +99,37 @@ void SocketLibraryCleanup() {}
 
 SocketHandle CreateDatagramSocket()
 {
+    if (Faulted(SocketFault::kCreateSocket))
+        return kInvalidSocket;
     int handle = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, IPPROTO_UDP);
     return handle < 0 ? kInvalidSocket : handle;
 }
 
 bool SetBroadcast(SocketHandle socket, bool enabled)
 {
+    if (Faulted(SocketFault::kSetBroadcast))
+        return false;
     return SetIntOption(socket, SOL_SOCKET, SO_BROADCAST, enabled ? 1 : 0);
 }
 
 bool SetReceiveBufferSize(SocketHandle socket, int bytes)
 {
+    if (Faulted(SocketFault::kSetReceiveBufferSize))
+        return false;
     return SetIntOption(socket, SOL_SOCKET, SO_RCVBUF, bytes);
 }
 
 bool SetSendBufferSize(SocketHandle socket, int bytes)
 {
+    if (Faulted(SocketFault::kSetSendBufferSize))
+        return false;
     return SetIntOption(socket, SOL_SOCKET, SO_SNDBUF, bytes);
 }
 
 bool SetReceiveTimeout(SocketHandle socket, std::chrono::milliseconds timeout)
 {
+    if (Faulted(SocketFault::kSetReceiveTimeout))
+        return false;
     if (timeout.count() < 0)
         return false;
     timeval tv{};
@@ -118,11 +140,15 @@ bool SetReceiveTimeout(SocketHandle socket, std::chrono::milliseconds timeout)
 
 bool SetTimeToLive(SocketHandle socket, int hops)
 {
+    if (Faulted(SocketFault::kSetTimeToLive))
+        return false;
     return SetIntOption(socket, IPPROTO_IP, IP_TTL, hops);
 }
 
 bool BindAny(SocketHandle socket, std::uint16_t port)
 {
+    if (Faulted(SocketFault::kBind))
+        return false;
     sockaddr_in address = ToSockaddr(Ipv4Endpoint{Ipv4Endpoint::kAny, port});
     return ::bind(socket, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
 }
@@ -161,6 +187,8 @@ ReceiveStatus ReceiveFrom(SocketHandle socket, void* buffer, std::size_t capacit
         errno = EBADF;
         return ReceiveStatus::kError;
     }
+    if (Faulted(SocketFault::kReceive))
+        return ReceiveStatus::kError;
     sockaddr_in address{};
     socklen_t length = sizeof address;
     // MSG_TRUNC makes the call report the datagram's real length, so an
@@ -218,14 +246,31 @@ bool CloseSocket(SocketHandle socket)
 {
     if (socket == kInvalidSocket)
         return false;
-    return ::close(socket) == 0;
+    const bool closed = ::close(socket) == 0;
+    if (Faulted(SocketFault::kCloseSocket))
+        return false;
+    return closed;
 }
 
 std::string LastSocketErrorText() { return std::strerror(errno); }
 
+void SetSocketFaultForTesting(SocketFault fault) { g_fault.store(fault); }
+
 HostLookupResult LookUpHostAddress()
 {
     HostLookupResult result;
+    if (Faulted(SocketFault::kHostName)) {
+        result.status = HostLookupStatus::kNoHostName;
+        return result;
+    }
+    if (Faulted(SocketFault::kHostResolve)) {
+        result.status = HostLookupStatus::kNotResolvable;
+        return result;
+    }
+    if (Faulted(SocketFault::kHostAddress)) {
+        result.status = HostLookupStatus::kNoAddress;
+        return result;
+    }
     char name[256] = {};
     if (::gethostname(name, 255) != 0) {
         result.status = HostLookupStatus::kNoHostName;

@@ -73,6 +73,27 @@ bool CloseSocket(SocketHandle socket);
 // Text of the last socket failure of this thread (for diagnostics).
 std::string LastSocketErrorText();
 
+// Tests only: makes one operation fail the way the system would report it,
+// on every thread, until the fault is set back to kNone. kCloseSocket closes
+// the handle all the same (so nothing leaks) but reports failure; the three
+// host faults make LookUpHostAddress report that status.
+enum class SocketFault {
+    kNone,
+    kCreateSocket,
+    kSetBroadcast,
+    kSetReceiveBufferSize,
+    kSetSendBufferSize,
+    kSetReceiveTimeout,
+    kSetTimeToLive,
+    kBind,
+    kReceive,
+    kCloseSocket,
+    kHostName,
+    kHostResolve,
+    kHostAddress,
+};
+void SetSocketFaultForTesting(SocketFault fault);
+
 // The PC's own IPv4 address.
 enum class HostLookupStatus {
     kFound,

@@ -65,6 +65,15 @@ std::string NetworkReply(std::vector<std::pair<std::string, std::optional<std::s
     return Frame(pieces);
 }
 
+// A valid network information reply without the given field, which is then
+// appended as the last field without its terminating FF.
+std::string NetworkReplyEndingUnterminated(const std::string& key, const std::string& value)
+{
+    std::string frame = NetworkReply({{key, std::nullopt}});
+    frame.insert(frame.size() - 1, key + value);
+    return frame;
+}
+
 // ---------------------------------------------------------------------------
 // Network information replies
 
@@ -154,6 +163,23 @@ INSTANTIATE_TEST_SUITE_P(
         NetworkCase{"name before write", NetworkReply({{"NAME:", "123456789"}, {"WRITE:", "x"}}), 7},
         NetworkCase{"write before gateway", NetworkReply({{"WRITE:", "x"}, {"SOFTVERSION:", "9.99"}}), 8},
         NetworkCase{"MAC before model", NetworkReply({{"MAC:", "x"}, {"MODEL:", "x"}}), 1},
+        // A value without a following FF is empty and its length counts as
+        // negative: only the "at most" rules (name, write) can pass.
+        NetworkCase{"model without FF", NetworkReplyEndingUnterminated("MODEL:", "IPCARD"), 2},
+        NetworkCase{"version without FF", NetworkReplyEndingUnterminated("SOFTVERSION:", "2.01"), 3},
+        NetworkCase{"IP without FF", NetworkReplyEndingUnterminated("IPADR:", "192.168.0.1"), 4},
+        NetworkCase{"mask without FF", NetworkReplyEndingUnterminated("MASK:", "255.255.255.0"), 5},
+        NetworkCase{"gateway without FF, old version", NetworkReplyEndingUnterminated("GATEWAY:", "10.0.0.1"), 6},
+        NetworkCase{"name without FF", NetworkReplyEndingUnterminated("NAME:", "abcdefghijk"), 0},
+        NetworkCase{"write without FF", NetworkReplyEndingUnterminated("WRITE:", "on"), 8},
+        // Address lengths and separators.
+        NetworkCase{"IP 7 characters", NetworkReply({{"IPADR:", "1.2.3.4"}}), 0},
+        NetworkCase{"IP 15 characters", NetworkReply({{"IPADR:", "192.168.100.200"}}), 0},
+        NetworkCase{"IP empty fourth part", NetworkReply({{"IPADR:", "10.20.30."}}), 0},
+        NetworkCase{"IP without digits", NetworkReply({{"IPADR:", "a.b.c.d"}}), 0},
+        NetworkCase{"IP no separator", NetworkReply({{"IPADR:", "1234567"}}), 4},
+        NetworkCase{"mask two separators", NetworkReply({{"MASK:", "255.255.2550"}}), 5},
+        NetworkCase{"gateway 16 characters", NetworkReply({{"GATEWAY:", "192.168.100.1000"}}), 6},
         NetworkCase{"0x00 inside the name", NetworkReply({{"NAME:", std::string("ab\0cd", 5)}}), 8}));
 
 TEST(NetworkInfo, StoresTheReceivedValues)
@@ -180,6 +206,46 @@ TEST(NetworkInfo, StoresTheReceivedValues)
     EXPECT_EQ(r.state, 0);
     EXPECT_EQ(r.message, "");
 }
+
+// Each address part is the number of its leading digits (after blanks and a
+// sign), reduced to 8 bits; parts 1 to 3 end at the next ".", part 4 at the
+// next "." or the end of the value.
+struct SplitCase {
+    const char* value;
+    Address4 parts;
+};
+
+class AddressSplitCases : public ::testing::TestWithParam<SplitCase> {};
+
+TEST_P(AddressSplitCases, NetworkReplyAndCameraTableRowReadTheSameParts)
+{
+    const SplitCase& c = GetParam();
+    Harness h;
+    ASSERT_EQ(h.analysis.AnalyzeNetworkInfo(NetworkReply({{"IPADR:", c.value}})), 0) << c.value;
+    std::vector<DeviceRecord> queue;
+    h.store.CopyReplyQueue(queue);
+    ASSERT_EQ(queue.size(), 1u);
+    EXPECT_EQ(queue[0].ip, c.parts) << c.value;
+
+    h.AddDirectoryDevice(0, "CONTROLLER", "02-00-C0-A8-01-00");
+    std::vector<CameraTableReplyRow> rows;
+    for (int n = 1; n <= 28; ++n)
+        rows.push_back({n, "", n == 5 ? c.value : "", ""});
+    ASSERT_EQ(h.analysis.AnalyzeCameraTable(BuildCameraTableReply("02-00-C0-A8-01-00", 1, rows)), 0) << c.value;
+    EXPECT_EQ(h.tables[0].rows[4].ip, c.parts) << c.value;
+}
+
+INSTANTIATE_TEST_SUITE_P(Parts, AddressSplitCases,
+                         ::testing::Values(SplitCase{"1.2.3.4", {1, 2, 3, 4}},
+                                           SplitCase{"10.20.30.", {10, 20, 30, 0}},
+                                           SplitCase{" 1. 2.\t3.+4", {1, 2, 3, 4}},
+                                           SplitCase{"-1.-255.256.0", {255, 1, 0, 0}},
+                                           SplitCase{"1a.2b.3c.4d", {1, 2, 3, 4}},
+                                           SplitCase{"a.b.c.d", {0, 0, 0, 0}},
+                                           SplitCase{"- 1.+-2.3.4", {0, 0, 3, 4}},
+                                           SplitCase{"1...2345", {1, 0, 0, 41}},
+                                           SplitCase{"1.2.3.4.5.6", {1, 2, 3, 4}},
+                                           SplitCase{"300.1.2.3", {44, 1, 2, 3}}));
 
 TEST(NetworkInfo, OldVersionWithoutGatewayStoresZeroGatewayAndWritable)
 {
@@ -418,8 +484,40 @@ INSTANTIATE_TEST_SUITE_P(
         TableCase{"row IP 16", PageWithFirstRow("CAM001::192.168.100.1000:"), 11},
         TableCase{"row IP two separators", PageWithFirstRow("CAM001::1.2.34567:"), 11},
         TableCase{"row name 9", PageWithFirstRow("CAM001:::abcdefghi"), 12},
+        TableCase{"controller MAC without FF",
+                  "\x02INFO:camtable1" + kFF + "CAM001:::" + kFF + "MAC:" + kController + "\x03", 10},
+        TableCase{"number without a colon", "\x02MAC:" + kController + kFF + "INFO:camtable1" + kFF + "CAM001" + kFF +
+                                                "\x03", 9},
+        // Row values run to the next ":" wherever it is, here in the next row.
+        TableCase{"row MAC runs into the next row", PageWithFirstRow("CAM001:00-00-00-00-00-01"), 10},
+        // The IP value "1.2.3.4" FF "CAM002" is 14 characters with four parts,
+        // so the name after it, the rest of the next row, is what fails.
+        TableCase{"row IP runs into the next row", PageWithFirstRow("CAM001::1.2.3.4"), 12},
+        TableCase{"row IP without a colon anywhere after it",
+                  "\x02MAC:" + kController + kFF + "INFO:camtable1" + kFF + "CAM001::1.2.3.4" + kFF + "\x03", 11},
         TableCase{"last row name without FF",
                   "\x02MAC:" + kController + kFF + "INFO:camtable1" + kFF + "CAM001:::abc\x03", 12}));
+
+TEST(CameraTable, CameraNumberIsReadLikeAnAddressPart)
+{
+    // The three characters before ":" are read as a decimal number after
+    // optional blanks and a sign; what follows the digits is ignored.
+    TableHarness h;
+    std::string frame = "\x02MAC:" + kController + kFF + "INFO:camtable1" + kFF;
+    frame += "CAM 01:00-00-00-00-00-01:1.2.3.4:a" + kFF;
+    frame += "CAM+02:::" + kFF;
+    frame += "CAM3x9:::" + kFF;
+    for (const CameraTableReplyRow& r : Rows(4, 25))
+        frame += BuildCameraTableRowText(r.number, r.mac, r.ip, r.name) + kFF;
+    frame += '\x03';
+    ASSERT_EQ(h.analysis.AnalyzeCameraTable(frame), 0);
+    EXPECT_EQ(h.tables[0].rows[0].number, 1);
+    EXPECT_EQ(h.tables[0].rows[0].name, "a");
+    EXPECT_EQ(h.tables[0].rows[1].number, 2);
+    EXPECT_EQ(h.tables[0].rows[2].number, 3);
+    EXPECT_EQ(h.tables[0].rows[2].flag, 1);
+    EXPECT_EQ(h.tables[0].rows[28].flag, 0);
+}
 
 TEST(CameraTable, OutOfRangeNumberLaterInThePageKeepsEarlierRows)
 {

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 
+#include <cctype>
 #include <chrono>
 #include <functional>
 #include <mutex>
@@ -547,6 +548,130 @@ TEST_F(UdpClientTest, SocketThatCannotBeCreatedEndsTheProcessWithCode1)
     ASSERT_EQ(entries.size(), 1u);
     EXPECT_EQ(entries[0].category, CRLog::kNetworkErr);
     EXPECT_EQ(entries[0].text, "Error : Create Socket");
+}
+
+// Records the exit codes asked for (from any thread) instead of ending the
+// process, and clears any socket fault, while it lives.
+class FatalFailures {
+public:
+    FatalFailures()
+    {
+        m_previous = platform::SetExitHandler([this](int code) {
+            std::lock_guard<std::mutex> guard(m_mutex);
+            m_codes.push_back(code);
+        });
+    }
+    ~FatalFailures()
+    {
+        platform::SetSocketFaultForTesting(platform::SocketFault::kNone);
+        platform::SetExitHandler(m_previous);
+    }
+    std::vector<int> Codes() const
+    {
+        std::lock_guard<std::mutex> guard(m_mutex);
+        return m_codes;
+    }
+
+private:
+    mutable std::mutex m_mutex;
+    std::vector<int> m_codes;
+    std::function<void(int)> m_previous;
+};
+
+struct OpenFailureCase {
+    const char* what;
+    platform::SocketFault fault;
+    const char* text;
+    int exitCode;  // 0: not fatal
+};
+
+class OpenFailures : public UdpClientTest, public ::testing::WithParamInterface<OpenFailureCase> {};
+
+TEST_P(OpenFailures, LogTheirTextAndEndWithTheirCode)
+{
+    const OpenFailureCase& c = GetParam();
+    FatalFailures fatal;
+    CUdpClient other(&target, &store, &lock);
+    Log().Clear();
+    platform::SetSocketFaultForTesting(c.fault);
+    other.Open();
+    platform::SetSocketFaultForTesting(platform::SocketFault::kNone);
+
+    auto entries = Log().Entries();
+    ASSERT_EQ(entries.size(), 1u);
+    EXPECT_EQ(entries[0].category, CRLog::kNetworkErr);
+    EXPECT_EQ(entries[0].text, c.text);
+    EXPECT_EQ(entries[0].unit, "UdpClient");
+    if (c.exitCode != 0) {
+        EXPECT_EQ(fatal.Codes(), std::vector<int>{c.exitCode});
+        EXPECT_FALSE(other.IsOpen()) << "the socket is closed before the end";
+    } else {
+        // A failed host lookup is not fatal: the client works without it.
+        EXPECT_TRUE(fatal.Codes().empty());
+        EXPECT_TRUE(other.IsOpen());
+        EXPECT_EQ(other.HostAddress(), "");
+        ASSERT_TRUE(other.SetDestinationForTesting("127.0.0.1", peer.port));
+        EXPECT_EQ(other.SendFrame(BuildNetworkInquiry()), 0);
+        EXPECT_EQ(peer.Receive(2000ms), BuildNetworkInquiry());
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Steps, OpenFailures,
+    ::testing::Values(
+        OpenFailureCase{"create", platform::SocketFault::kCreateSocket, "Error : Create Socket", 1},
+        OpenFailureCase{"broadcast", platform::SocketFault::kSetBroadcast, "Error : Set Socket Option", 2},
+        OpenFailureCase{"receive buffer", platform::SocketFault::kSetReceiveBufferSize, "Error : Set Socket Option", 2},
+        OpenFailureCase{"send buffer", platform::SocketFault::kSetSendBufferSize, "Error : Set Socket Option", 2},
+        OpenFailureCase{"receive timeout", platform::SocketFault::kSetReceiveTimeout, "Error : Set Socket Option", 2},
+        OpenFailureCase{"time-to-live", platform::SocketFault::kSetTimeToLive, "Error : Set Socket Option TTL", 3},
+        OpenFailureCase{"bind", platform::SocketFault::kBind, "Error : Bind", 4},
+        OpenFailureCase{"host name", platform::SocketFault::kHostName, "Error : get hostname error", 0},
+        OpenFailureCase{"host resolve", platform::SocketFault::kHostResolve, "Error : get host infomation error", 0},
+        OpenFailureCase{"host address", platform::SocketFault::kHostAddress, "Error : get host ip address error", 0}),
+    [](const ::testing::TestParamInfo<OpenFailureCase>& info) {
+        std::string name;
+        for (const char* p = info.param.what; *p; ++p)
+            name += std::isalnum(static_cast<unsigned char>(*p)) ? *p : '_';
+        return name;
+    });
+
+TEST_F(UdpClientTest, ReceiveFailureOtherThanTimeoutClosesTheSocketAndEndsWithCode4)
+{
+    FatalFailures fatal;
+    ASSERT_TRUE(client->StartReceiving());
+    std::this_thread::sleep_for(20ms);  // several receive timeouts pass without harm
+    EXPECT_TRUE(fatal.Codes().empty());
+    Log().Clear();
+    platform::SetSocketFaultForTesting(platform::SocketFault::kReceive);
+    ASSERT_TRUE(WaitUntil([&] { return !fatal.Codes().empty(); }));
+    platform::SetSocketFaultForTesting(platform::SocketFault::kNone);
+    EXPECT_EQ(fatal.Codes(), std::vector<int>{kExitBindOrReceive});
+    auto entries = Log().Entries();
+    ASSERT_EQ(entries.size(), 1u);
+    EXPECT_EQ(entries[0].category, CRLog::kNetworkErr);
+    EXPECT_EQ(entries[0].text, "Error : recvfrom\n");
+    EXPECT_EQ(entries[0].unit, "UdpClient");
+    EXPECT_FALSE(client->IsOpen());
+    client->StopReceiving();
+    EXPECT_FALSE(client->IsReceiving());
+}
+
+TEST_F(UdpClientTest, SocketThatCannotBeClosedAtThreadEndEndsWithCode5)
+{
+    FatalFailures fatal;
+    ASSERT_TRUE(client->StartReceiving());
+    Log().Clear();
+    platform::SetSocketFaultForTesting(platform::SocketFault::kCloseSocket);
+    client->StopReceiving();
+    platform::SetSocketFaultForTesting(platform::SocketFault::kNone);
+    EXPECT_EQ(fatal.Codes(), std::vector<int>{kExitCloseSocket});
+    auto entries = Log().Entries();
+    ASSERT_EQ(entries.size(), 1u);
+    EXPECT_EQ(entries[0].category, CRLog::kSymptom);
+    EXPECT_EQ(entries[0].text, "Error : Close Socket\n");
+    EXPECT_EQ(entries[0].unit, "UdpClient");
+    EXPECT_FALSE(client->IsReceiving());
 }
 
 TEST(UdpClientDeathTest, DefaultExitEndsTheProcessWithTheCode)
