@@ -282,8 +282,7 @@ void CDeviceListDlg::Apply()
         ShowDevice(shown, 2);
     }
     if (validRows == 0) {
-        ClearSelection();
-        return;
+        return;  // nothing to send; the rows keep their selection
     }
 
     std::vector<std::string> frames;

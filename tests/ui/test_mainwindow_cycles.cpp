@@ -424,6 +424,33 @@ private Q_SLOTS:
         QVERIFY(page->UpdatesPending());
     }
 
+    // Apply without a ticked row sends nothing and keeps the selection, but
+    // still checks every listed camera for conflicts and renews the Message
+    // cells.
+    void cameraPageApplyWithoutTickedRows()
+    {
+        WindowRun run(Settings{});
+        FeedAll(*run, {NetworkReply(mwtest::Mac(1), "10.17.0.1"), NetworkReply(mwtest::Mac(2), "10.17.0.2")});
+        QVERIFY(mwtest::WaitUntil([&] { return run.receiver.Drain().size() == 1; }));  // start-up inquiry
+        std::vector<DeviceRecord> cameras = mwtest::Cameras(*run);
+        cameras[1].ip = {10, 17, 0, 1};
+        run->Target()->Send(UWM_STORE_CAMERAS, ToWParam(&cameras), 0);
+        CCameraListDlg* page = run->CameraPage();
+        QCOMPARE(page->CellText(1, CDeviceListDlg::kColMessage), std::string());
+        QTreeWidgetItem* selected = page->Grid()->topLevelItem(1);
+        page->Grid()->setCurrentItem(selected);
+        QVERIFY(selected->isSelected());
+
+        page->Apply();
+        QCOMPARE(run.receiver.Drain().size(), std::size_t{1});
+        QCOMPARE(CameraAt(*run, 0).state, DeviceStatus{1});
+        QCOMPARE(CameraAt(*run, 1).state, DeviceStatus{1});
+        QCOMPARE(page->Grid()->topLevelItem(0)->text(CDeviceListDlg::kColMessage), mwtest::Utf8(10109));
+        QCOMPARE(page->Grid()->topLevelItem(1)->text(CDeviceListDlg::kColMessage), mwtest::Utf8(10109));
+        QVERIFY(selected->isSelected());
+        QCOMPARE(page->Grid()->currentItem(), selected);
+    }
+
     void tablePageClearAndApply()
     {
         Settings settings;
