@@ -15,7 +15,6 @@ namespace korvo {
 namespace {
 
 constexpr std::size_t kShortLineMax = 31;
-constexpr std::size_t kFolderPartMax = 255;
 
 std::mutex g_settingsMutex;
 std::function<std::time_t()> g_timeSource;
@@ -77,8 +76,6 @@ CFileOperation::~CFileOperation()
 
 std::string CFileOperation::JoinProgramFolder(const std::string& drive, const std::string& folder)
 {
-    if (drive.size() > kFolderPartMax || folder.size() > kFolderPartMax)
-        return std::string();
     return drive + folder;
 }
 

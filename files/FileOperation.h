@@ -68,9 +68,9 @@ public:
     // with '/'); an empty text restores the executable's folder. For tests.
     static void SetProgramFolderOverride(const std::string& folder);
 
-    // Joins the executable's drive and folder ("%.255s%.255s"). A part
-    // longer than 255 characters would be cut into a different folder, so
-    // the program folder is then unknown (empty) instead.
+    // Joins the executable's drive and folder. Neither part is cut: a cut
+    // part would name a different folder, and the log folder must stay
+    // beside the executable however deep it lies (as the settings file).
     static std::string JoinProgramFolder(const std::string& drive, const std::string& folder);
 
 protected:

@@ -294,9 +294,11 @@ TEST(FileOperationJoin, ProgramFolderParts)
     EXPECT_EQ(CFileOperation::JoinProgramFolder("", "/opt/korvo/"), "/opt/korvo/");
     EXPECT_EQ(CFileOperation::JoinProgramFolder("C:", "\\tools\\"), "C:\\tools\\");
     EXPECT_EQ(CFileOperation::JoinProgramFolder("", f255), f255);
-    // cutting would name a different folder: unknown instead
-    EXPECT_EQ(CFileOperation::JoinProgramFolder("", f255 + "x/"), "");
-    EXPECT_EQ(CFileOperation::JoinProgramFolder(std::string(256, 'C'), "/"), "");
+    // Longer parts are kept whole: a cut one would name another folder.
+    EXPECT_EQ(CFileOperation::JoinProgramFolder("", f255 + "x/"), f255 + "x/");
+    const std::string deep = "/" + std::string(300, 'a') + "/" + std::string(300, 'b') + "/";
+    EXPECT_EQ(CFileOperation::JoinProgramFolder("", deep), deep);
+    EXPECT_EQ(CFileOperation::JoinProgramFolder(std::string(256, 'C'), "/"), std::string(256, 'C') + "/");
 }
 
 }  // namespace
