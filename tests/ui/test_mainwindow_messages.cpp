@@ -14,6 +14,7 @@
 
 #include <algorithm>
 #include <array>
+#include <optional>
 
 #include "camtable/ControllerSettingDlg.h"
 #include "mainwindow/MessageArgs.h"
@@ -176,8 +177,14 @@ private Q_SLOTS:
 
         const std::string mac = SimulatedControllerMac(0);
         const DeviceStatus stateBefore = mwtest::Controllers(*run)[0].state;
-        const std::string frame = kind == 1 ? BuildNetworkSetting(mac, "192.168.0.10", "255.255.255.0", "0.0.0.0", "n")
-                                            : BuildCameraTableSettings(mac, {{0, "", "", ""}}).front();
+        std::string frame;
+        if (kind == 1) {
+            frame = BuildNetworkSetting(mac, "192.168.0.10", "255.255.255.0", "0.0.0.0", "n");
+        } else {
+            CameraTableSettingRow clearedRow;
+            clearedRow.tableIndex = 0;
+            frame = BuildCameraTableSettings(mac, std::vector<CameraTableSettingRow>{clearedRow}).front();
+        }
         run->Target()->Send(kind == 1 ? UWM_SEND_NETWORK_SETTING : UWM_SEND_CAMTABLE_SETTING, ToWParam(&frame), 0);
         QCOMPARE(run->PendingSettingKind(), kind);
 
@@ -191,7 +198,9 @@ private Q_SLOTS:
             }
             return text;
         };
-        Feed(*run, ack ? BuildAcknowledgement(mac, std::string("text")) : BuildRefusal(mac, std::string("text")));
+        const std::optional<std::string> answerText("text");
+        const std::string answer = ack ? BuildAcknowledgement(mac, answerText) : BuildRefusal(mac, answerText);
+        Feed(*run, answer);
         const QString atOnce = wParams();
         mwtest::Settle(50);
         QCOMPARE(atOnce + QStringLiteral("|") + wParams().mid(atOnce.size()), releases);
