@@ -4,6 +4,8 @@
 // reply frames for the reply analysis.
 #pragma once
 
+#include "tests/support/PrivateNetwork.h"
+
 #include <QApplication>
 #include <QByteArray>
 #include <QCoreApplication>
@@ -38,27 +40,7 @@
 
 namespace mwtest {
 
-// A network namespace of the test's own, with its loopback interface up:
-// nothing the tests send can leave the machine, and 127.0.0.1 works.
-inline bool EnterPrivateNetworkNamespace()
-{
-    if (::unshare(CLONE_NEWNET) != 0 && ::unshare(CLONE_NEWUSER | CLONE_NEWNET) != 0) {
-        return false;
-    }
-    const int fd = ::socket(AF_INET, SOCK_DGRAM, 0);
-    if (fd < 0) {
-        return false;
-    }
-    ifreq request{};
-    std::strncpy(request.ifr_name, "lo", IFNAMSIZ - 1);
-    bool up = ::ioctl(fd, SIOCGIFFLAGS, &request) == 0;
-    if (up) {
-        request.ifr_flags = static_cast<short>(request.ifr_flags | IFF_UP);
-        up = ::ioctl(fd, SIOCSIFFLAGS, &request) == 0;
-    }
-    ::close(fd);
-    return up;
-}
+using korvotest::EnterPrivateNetworkNamespace;
 
 // A UDP socket on 127.0.0.1 that counts what arrives.
 class LoopbackReceiver {
