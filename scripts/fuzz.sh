@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds the libFuzzer targets (clang, address and undefined sanitizers) and
 # runs each for the given number of seconds (default 300), two at a time.
-#   scripts/fuzz.sh [seconds] [parallel runs]
+#   scripts/fuzz.sh [seconds] [parallel runs] [target ...]
 # Build folder: build-fuzz (set FUZZ_BUILD_DIR to change it). Seeds are
 # written by make_corpus into <build>/fuzz-seeds; what the fuzzer learns is
 # kept in <build>/fuzz-corpus between runs; crashes, hangs and broken
@@ -14,6 +14,9 @@ seconds=${1:-300}
 parallel=${2:-2}
 build=${FUZZ_BUILD_DIR:-build-fuzz}
 targets=(fuzz_reply_analysis fuzz_profile fuzz_judge fuzz_devsim)
+if [ $# -gt 2 ]; then
+    targets=("${@:3}")
+fi
 
 if ! command -v clang++ >/dev/null; then
     echo "fuzz.sh: clang++ is missing (Debian: apt-get install clang libclang-rt-14-dev)" >&2
@@ -26,7 +29,7 @@ fi
 
 cmake -S . -B "$build" -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DKORVO_SANITIZE=ON -DKORVO_FUZZ=ON >/dev/null
-cmake --build "$build" -j2 --target make_corpus "${targets[@]}"
+cmake --build "$build" -j2 --target make_corpus "${targets[@]}" >/dev/null
 
 "$build/tools/fuzz/make_corpus" "$build/fuzz-seeds"
 mkdir -p "$build/fuzz-artifacts"

@@ -124,7 +124,7 @@ bool SplitPairs(const std::string& rest, std::vector<std::pair<std::string, std:
 
 bool ParseNumber(const std::string& text, int low, int high, int& out)
 {
-    if (text.empty() || text.size() > 9 || !std::all_of(text.begin(), text.end(), ::isdigit))
+    if (text.empty() || text.size() > 9 || !std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; }))
         return false;
     int value = std::stoi(text);
     if (value < low || value > high)
@@ -175,8 +175,13 @@ bool ApplyKey(Device& d, const std::string& key, const std::string& value, std::
             return bad("gateway");
         d.gateway = value;
     } else if (key == "version") {
-        if (value.size() != 4 || value.find_first_of("\xFF") != std::string::npos)
-            return bad("software version (4 characters, e.g. 2.10)");
+        // Sent as it is in every network reply: a control byte (0x00 ends
+        // the datagram for the tool) or 0xFF would break the reply.
+        const bool printable = std::all_of(value.begin(), value.end(), [](char c) {
+            return static_cast<unsigned char>(c) >= 0x20 && static_cast<unsigned char>(c) <= 0x7E;
+        });
+        if (value.size() != 4 || !printable)
+            return bad("software version (4 printable characters, e.g. 2.10)");
         d.version = value;
     } else if (key == "write") {
         if (value != "on" && value != "off")
@@ -303,8 +308,8 @@ const char* FleetFormatHelp()
            "  name=CAM001              at most 8 printable characters; quote a value\n"
            "                           with blanks: name=\"A B\"\n"
            "  ip=192.168.1.10  mask=255.255.0.0  gateway=192.168.0.1\n"
-           "  version=2.10             4 characters; versions that need no gateway\n"
-           "                           (e.g. 2.01) report none\n"
+           "  version=2.10             4 printable characters; versions that need no\n"
+           "                           gateway (e.g. 2.01) report none\n"
            "  write=on|off             off: read only, setting requests are refused\n"
            "  model=CONTROLLER|ST-HUB80   controllers only (cameras are IPCARD)\n"
            "  delay=MS                 answer this many milliseconds late (0-60000)\n"

@@ -75,6 +75,11 @@ inline std::string Lower(std::string text)
     return text;
 }
 
+inline bool HasByte(const std::string& text, char byte)
+{
+    return text.find(byte) != std::string::npos;
+}
+
 inline bool SameMac(const std::string& a, const std::string& b)
 {
     return !a.empty() && a.size() == b.size() && Lower(a) == Lower(b);
@@ -136,72 +141,32 @@ public:
             appendsAllowed = 1;
             const std::size_t written = m_lines.size() - mark.lines;
             if (written < 1 || written > 3)
-                return Broken("AnalyzeReply wrote " + std::to_string(written) + " log lines");
+                return std::string("AnalyzeReply wrote " + std::to_string(written) + " log lines");
             for (std::size_t i = mark.lines; i < m_lines.size(); ++i) {
                 const int c = m_lines[i].category;
                 if (c != CRLog::kRcvNetInq && c != CRLog::kRcvCamInq && c != CRLog::kRcvAck &&
                     c != CRLog::kRcvNak && c != CRLog::kRcvUnknown && c != CRLog::kSymptom)
-                    return Broken("log line of category " + std::to_string(c));
+                    return std::string("log line of category " + std::to_string(c));
             }
-        } else {
-            if (m_lines.size() != mark.lines || m_owner.log.size() != mark.messages)
-                return Broken("a dropped datagram was analysed");
         }
         if (direct) {
             const std::string raw(datagram);
             m_analysis.AnalyzeNetworkInfo(raw);
             m_analysis.AnalyzeCameraTable(raw);
             if (m_analysis.AnalyzeAcknowledgement(raw) != 0 || m_analysis.AnalyzeRefusal(raw) != 0)
-                return Broken("an answer analysis returned non-zero");
+                return std::string("an answer analysis returned non-zero");
             appendsAllowed += 1;
         }
         return Check(mark, appendsAllowed);
     }
 
-    // Every check on the present state, without a new datagram.
-    std::string CheckAll() { return Check(Now(), 0); }
-
     CDataCommon& Store() { return m_store; }
     std::array<ReceptionTable, kTableControllers>& Tables() { return m_tables.live; }
     const test::RecordingOwner& Owner() const { return m_owner; }
 
-private:
-    struct Mark {
-        std::size_t messages;
-        std::size_t answers;
-        std::size_t lines;
-        std::size_t queue;
-    };
-
-    Mark Now()
-    {
-        std::lock_guard<platform::SemaphoreLock> guard(m_lock);
-        return {m_owner.log.size(), m_owner.answers.size(), m_lines.size(), m_store.ReplyQueueCount()};
-    }
-
-    void AddDirectoryDevice(int index, const std::string& model, const std::string& mac)
-    {
-        DeviceRecord record;
-        record.index = index;
-        record.model = model;
-        record.mac = mac;
-        m_store.AddToDirectory(record);
-    }
-
-    static std::string Broken(const std::string& what) { return what; }
-
-    static bool HasByte(const std::string& text, char byte) { return text.find(byte) != std::string::npos; }
-
-    const DeviceDirectoryEntry* DirectoryEntry(const std::string& mac) const
-    {
-        for (const DeviceDirectoryEntry& entry : m_directory) {
-            if (SameMac(entry.mac, mac))
-                return &entry;
-        }
-        return nullptr;
-    }
-
-    std::string CheckRecord(const DeviceRecord& r, std::size_t position) const
+    // What is wrong with a record appended to the reply queue at position,
+    // or with row r of reception table k; empty when nothing is.
+    static std::string CheckRecord(const DeviceRecord& r, std::size_t position)
     {
         const auto where = [&] { return "reply queue record " + std::to_string(position) + ": "; };
         if (r.index != static_cast<std::int32_t>(position))
@@ -227,7 +192,7 @@ private:
         return {};
     }
 
-    std::string CheckRow(const CameraTableEntry& row, int k, int r) const
+    static std::string CheckRow(const CameraTableEntry& row, int k, int r)
     {
         const auto where = [&] { return "table " + std::to_string(k) + " row " + std::to_string(r) + ": "; };
         if (row.flag > 1)
@@ -252,13 +217,40 @@ private:
         return {};
     }
 
+private:
+    struct Mark {
+        std::size_t messages;
+        std::size_t answers;
+        std::size_t lines;
+    };
+
+    Mark Now() const { return {m_owner.log.size(), m_owner.answers.size(), m_lines.size()}; }
+
+    void AddDirectoryDevice(int index, const std::string& model, const std::string& mac)
+    {
+        DeviceRecord record;
+        record.index = index;
+        record.model = model;
+        record.mac = mac;
+        m_store.AddToDirectory(record);
+    }
+
+    const DeviceDirectoryEntry* DirectoryEntry(const std::string& mac) const
+    {
+        for (const DeviceDirectoryEntry& entry : m_directory) {
+            if (SameMac(entry.mac, mac))
+                return &entry;
+        }
+        return nullptr;
+    }
+
     std::string Check(const Mark& mark, int appendsAllowed)
     {
         if (!m_lock.TryLock())
-            return Broken("reply queue lock left held");
+            return std::string("reply queue lock left held");
         m_lock.Unlock();
         if (m_owner.lockHeldDuringMessage)
-            return Broken("a message was sent while the reply queue lock was held");
+            return std::string("a message was sent while the reply queue lock was held");
 
         // Records are only ever appended, so only the new ones are copied
         // and looked at.
@@ -273,20 +265,22 @@ private:
             m_store.CopyDirectory(directory);
         }
         if (directory != m_directory)
-            return Broken("the device directory changed");
+            return std::string("the device directory changed");
 
         // Reply queue: only appended to, at most once per analysed reply,
         // each append announced; at most 256 distinct devices.
-        if (count < mark.queue || count < m_checkedRecords)
-            return Broken("the reply queue shrank");
-        const std::size_t appended = count - mark.queue;
+        // Counted from the records checked last, so that nothing appended
+        // between two datagrams goes unseen.
+        if (count < m_checkedRecords)
+            return std::string("the reply queue shrank");
+        const std::size_t appended = count - m_checkedRecords;
         if (appended > static_cast<std::size_t>(appendsAllowed))
-            return Broken(std::to_string(appended) + " records appended for one datagram");
+            return std::string(std::to_string(appended) + " records appended for one datagram");
         std::size_t announced = 0;
         for (std::size_t i = mark.messages; i < m_owner.log.size(); ++i)
             announced += m_owner.log[i].message == UWM_NETWORK_INFO ? 1 : 0;
         if (announced != appended)
-            return Broken(std::to_string(appended) + " records appended, " + std::to_string(announced) +
+            return std::string(std::to_string(appended) + " records appended, " + std::to_string(announced) +
                           " announced");
         for (std::size_t i = m_checkedRecords; i < queue.size(); ++i) {
             std::string broken = CheckRecord(queue[i], i);
@@ -296,7 +290,7 @@ private:
         }
         m_checkedRecords = count;
         if (m_distinct.size() > kReplyQueueDevices)
-            return Broken("the reply queue holds " + std::to_string(m_distinct.size()) + " distinct devices");
+            return std::string("the reply queue holds " + std::to_string(m_distinct.size()) + " distinct devices");
 
         // Notifications.
         for (std::size_t i = mark.messages; i < m_owner.log.size(); ++i) {
@@ -304,36 +298,36 @@ private:
             switch (d.message) {
             case UWM_GET_REPLY_QUEUE:
                 if (d.posted || d.lParam != 0)
-                    return Broken("reply queue request not sent with lParam 0");
+                    return std::string("reply queue request not sent with lParam 0");
                 break;
             case UWM_NETWORK_INFO:
                 if (!d.posted || d.wParam != 0 || d.lParam != 0)
-                    return Broken("network information notice not posted with (0, 0)");
+                    return std::string("network information notice not posted with (0, 0)");
                 break;
             case UWM_CAMTABLE_REPLY: {
                 if (d.posted || d.wParam >= static_cast<platform::WParam>(kTableControllers) || d.lParam != 0)
-                    return Broken("camera table notice for controller " + std::to_string(d.wParam));
+                    return std::string("camera table notice for controller " + std::to_string(d.wParam));
                 const ReceptionTable& table = m_tables.live[d.wParam];
                 const DeviceDirectoryEntry* entry = DirectoryEntry(table.controllerMac);
                 if (!entry || entry->index != static_cast<std::int32_t>(d.wParam))
-                    return Broken("camera table notice for a table of no listed controller");
+                    return std::string("camera table notice for a table of no listed controller");
                 break;
             }
             case UWM_ACK:
             case UWM_NAK:
                 if (d.posted)
-                    return Broken("answer posted instead of sent");
+                    return std::string("answer posted instead of sent");
                 break;
             default:
-                return Broken("unexpected message " + std::to_string(d.message));
+                return std::string("unexpected message " + std::to_string(d.message));
             }
         }
         for (std::size_t i = mark.answers; i < m_owner.answers.size(); ++i) {
             const test::Answer& a = m_owner.answers[i];
             if (std::find(m_directory.begin(), m_directory.end(), a.entry) == m_directory.end())
-                return Broken("answer with an entry that is not in the directory");
+                return std::string("answer with an entry that is not in the directory");
             if (HasByte(a.text, '"') || HasByte(a.text, '\0'))
-                return Broken("answer text holds a double quote or 0x00");
+                return std::string("answer text holds a double quote or 0x00");
         }
 
         // Reception tables, and the spare table behind them.
@@ -342,7 +336,7 @@ private:
             if (!table.controllerMac.empty()) {
                 const DeviceDirectoryEntry* entry = DirectoryEntry(table.controllerMac);
                 if (!entry || entry->index != k)
-                    return Broken("table " + std::to_string(k) + " holds a MAC address of no device with index " +
+                    return std::string("table " + std::to_string(k) + " holds a MAC address of no device with index " +
                                   std::to_string(k));
             }
             for (int r = 0; r < kCameraTableRows; ++r) {
@@ -354,7 +348,7 @@ private:
         if (!m_tables.spare.controllerMac.empty() ||
             !std::all_of(m_tables.spare.rows.begin(), m_tables.spare.rows.end(),
                          [](const CameraTableEntry& row) { return row == CameraTableEntry{}; }))
-            return Broken("the table behind the five reception tables was written");
+            return std::string("the table behind the five reception tables was written");
         return {};
     }
 

@@ -33,7 +33,9 @@ namespace {
 using korvo::fuzz::InvariantBroken;
 
 constexpr const char* kTarget = "fuzz_profile";
+// A key is missing when both defaults come back (a file may hold either).
 const std::string kMissing = "\x01<missing>\x01";
+const std::string kMissingToo = "\x01<absent>\x01";
 constexpr unsigned kDefaultNumber = 4242424242u;
 constexpr std::size_t kMaxNames = 6;
 
@@ -162,6 +164,7 @@ struct Probe {
     std::string section;
     std::string key;
     std::string value;
+    bool missing = false;
 };
 
 std::vector<Probe> ReadAll(const std::filesystem::path& path, const std::vector<std::string>& sections,
@@ -171,12 +174,13 @@ std::vector<Probe> ReadAll(const std::filesystem::path& path, const std::vector<
     for (const std::string& s : sections) {
         for (const std::string& k : keys) {
             std::string text = platform::GetProfileString(path, s, k, kMissing);
+            const bool missing = text == kMissing && platform::GetProfileString(path, s, k, kMissingToo) == kMissingToo;
             const unsigned number = platform::GetProfileInt(path, s, k, kDefaultNumber);
-            const unsigned expected = text == kMissing ? kDefaultNumber : NumberOf(text);
+            const unsigned expected = missing ? kDefaultNumber : NumberOf(text);
             if (number != expected)
                 InvariantBroken(kTarget, "GetProfileInt gives " + std::to_string(number) + ", the text " +
                                              std::to_string(expected));
-            probes.push_back({s, k, std::move(text)});
+            probes.push_back({s, k, std::move(text), missing});
         }
     }
     return probes;
@@ -233,7 +237,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if (Lower(probe.section) == Lower(section) && Lower(probe.key) == Lower(key))
             continue;
         for (const Probe& old : before) {
-            if (old.section == probe.section && old.key == probe.key && old.value != probe.value)
+            if (old.section == probe.section && old.key == probe.key &&
+                (old.value != probe.value || old.missing != probe.missing))
                 InvariantBroken(kTarget, "writing one key changed another");
         }
     }
