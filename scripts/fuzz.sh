@@ -34,6 +34,16 @@ cmake --build "$build" -j2 --target make_corpus "${targets[@]}" >/dev/null
 "$build/tools/fuzz/make_corpus" "$build/fuzz-seeds"
 mkdir -p "$build/fuzz-artifacts"
 
+# The settings file target writes its files below TMPDIR; libFuzzer ends
+# without running exit handlers, so the folder is emptied here.
+case "$build" in
+/*) export TMPDIR="$build/fuzz-tmp" ;;
+*) export TMPDIR="$PWD/$build/fuzz-tmp" ;;
+esac
+rm -rf "$TMPDIR"
+mkdir -p "$TMPDIR"
+trap 'rm -rf "$TMPDIR"' EXIT
+
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 
