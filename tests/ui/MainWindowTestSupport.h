@@ -16,10 +16,7 @@
 
 #include <arpa/inet.h>
 #include <fcntl.h>
-#include <net/if.h>
 #include <netinet/in.h>
-#include <sched.h>
-#include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -221,6 +218,41 @@ inline void Settle(int ms = 50)
     while (timer.elapsed() < ms) {
         QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
     }
+}
+
+// Settings of a start with simulated devices.
+inline Settings Simulated(const std::string& language = "en")
+{
+    Settings s;
+    s.language = language;
+    s.debugUdp = 1;
+    return s;
+}
+
+// Hands a received frame to the window's reply analysis, as the receive
+// thread does.
+inline void Feed(korvo::CKorvoIPSetupDlg& window, const std::string& frame)
+{
+    window.UdpClient()->Analysis().AnalyzeReply(frame);
+}
+
+// Feeds the frames and handles the notifications they posted.
+inline void FeedAll(korvo::CKorvoIPSetupDlg& window, const std::vector<std::string>& frames)
+{
+    for (const std::string& frame : frames) {
+        Feed(window, frame);
+    }
+    Settle(50);
+}
+
+// Reports a page state code for the active page (also codes no page uses).
+inline void SendState(korvo::CKorvoIPSetupDlg& window, int code)
+{
+    window.Target()->Send(korvo::UWM_PAGE_STATE, static_cast<platform::WParam>(code), 0);
+}
+inline void SendState(korvo::CKorvoIPSetupDlg& window, korvo::PageState state)
+{
+    SendState(window, static_cast<int>(state));
 }
 
 inline std::string Mac(int n, int kind = 0)

@@ -28,18 +28,12 @@
 using namespace korvo;
 using mwtest::Settings;
 using mwtest::WindowRun;
+using mwtest::Simulated;
+using mwtest::SendState;
 
 namespace {
 
 constexpr char kSame = '=';
-
-Settings Simulated(const std::string& language = "en")
-{
-    Settings s;
-    s.language = language;
-    s.debugUdp = 1;
-    return s;
-}
 
 // Menu flags as text: Import, Export, Refresh, IP assign, Auto assign, Copy,
 // Clear, Apply, English, Chinese, About; '1' on, '0' off.
@@ -81,11 +75,6 @@ void SetEnabled(CBaseListDialog* page, const std::vector<int>& ids, bool on)
             w->setEnabled(on);
         }
     }
-}
-
-void SendState(CKorvoIPSetupDlg& window, int code)
-{
-    window.Target()->Send(UWM_PAGE_STATE, static_cast<platform::WParam>(code), 0);
 }
 
 }  // namespace
@@ -256,7 +245,7 @@ private Q_SLOTS:
         QVERIFY(run->ActionFor(ID_APP_EXIT)->isEnabled());
 
         // A flag change shows only when the popup opens again.
-        SendState(*run, static_cast<int>(PageState::Edited));
+        SendState(*run, PageState::Edited);
         QVERIFY(!run->ActionFor(ID_EDIT_APPLY)->isEnabled());
         Q_EMIT edit->aboutToShow();
         QVERIFY(run->ActionFor(ID_EDIT_APPLY)->isEnabled());
@@ -309,7 +298,7 @@ private Q_SLOTS:
         QVERIFY(mwtest::WaitUntil([&] { return run->CameraPage()->RowCount() == 6; }));
         for (int pageIndex : {0, 1}) {
             if (pageIndex == 1) {
-                SendState(*run, static_cast<int>(PageState::Settled));  // nothing pending: no question
+                SendState(*run, PageState::Settled);  // nothing pending: no question
                 run->TabBar()->setCurrentIndex(1);  // runs the Controller page's Refresh
                 QCOMPARE(run->ActivePageIndex(), 1);
                 QVERIFY(mwtest::WaitUntil([&] { return run->ControllerPage()->RowCount() == 5; }));
@@ -453,7 +442,7 @@ private Q_SLOTS:
         QCOMPARE(run->ControllerPage()->RowCount(), 5);  // six controllers, five shown
 
         // Controller page pending; Cancel leaves tab and page as they were.
-        SendState(*run, static_cast<int>(PageState::Edited));
+        SendState(*run, PageState::Edited);
         QVERIFY(run->ControllerPage()->UpdatesPending());
         dialogs->QueueMessageBoxAnswer(platform::MsgBoxResult::Cancel);
         run->TabBar()->setCurrentIndex(0);
@@ -482,7 +471,7 @@ private Q_SLOTS:
         platform::ScriptedDialogService* dialogs = m_dialogs.get();
         WindowRun run(Simulated());
         QVERIFY(mwtest::WaitUntil([&] { return mwtest::Controllers(*run).size() == 6; }));
-        SendState(*run, static_cast<int>(PageState::Edited));
+        SendState(*run, PageState::Edited);
 
         // Cancel: tab 0 stays, nothing re-read.
         dialogs->QueueMessageBoxAnswer(platform::MsgBoxResult::Cancel);
@@ -510,7 +499,7 @@ private Q_SLOTS:
 
         // Table edits pending, back to the Camera tab: Cancel keeps tab 2,
         // OK settles the table page before the Camera page is shown.
-        SendState(*run, static_cast<int>(PageState::Edited));
+        SendState(*run, PageState::Edited);
         QVERIFY(run->TablePage()->Control(IDC_TABLE_APPLY)->isEnabled());
         dialogs->QueueMessageBoxAnswer(platform::MsgBoxResult::Cancel);
         run->TabBar()->setCurrentIndex(0);
@@ -551,7 +540,7 @@ private Q_SLOTS:
         }
         {
             WindowRun run(Settings{});
-            SendState(*run, static_cast<int>(PageState::Edited));
+            SendState(*run, PageState::Edited);
             dialogs->QueueMessageBoxAnswer(platform::MsgBoxResult::Cancel);
             run->OnCommand(ID_APP_EXIT);
             QCOMPARE(dialogs->Messages().size(), std::size_t{1});

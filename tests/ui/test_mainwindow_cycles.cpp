@@ -26,22 +26,10 @@ using namespace korvo;
 using mwtest::NetworkReply;
 using mwtest::Settings;
 using mwtest::WindowRun;
+using mwtest::Feed;
+using mwtest::FeedAll;
 
 namespace {
-
-void Feed(CKorvoIPSetupDlg& window, const std::string& frame)
-{
-    window.UdpClient()->Analysis().AnalyzeReply(frame);
-}
-
-// Feeds the frames and handles the notifications they posted.
-void FeedAll(CKorvoIPSetupDlg& window, const std::vector<std::string>& frames)
-{
-    for (const std::string& frame : frames) {
-        Feed(window, frame);
-    }
-    mwtest::Settle(50);
-}
 
 DeviceRecord CameraAt(CKorvoIPSetupDlg& window, int index)
 {

@@ -28,33 +28,12 @@ using namespace korvo;
 using mwtest::NetworkReply;
 using mwtest::Settings;
 using mwtest::WindowRun;
+using mwtest::Feed;
+using mwtest::FeedAll;
+using mwtest::Simulated;
+using mwtest::SendState;
 
 namespace {
-
-void Feed(CKorvoIPSetupDlg& window, const std::string& frame)
-{
-    window.UdpClient()->Analysis().AnalyzeReply(frame);
-}
-
-void FeedAll(CKorvoIPSetupDlg& window, const std::vector<std::string>& frames)
-{
-    for (const std::string& frame : frames) {
-        Feed(window, frame);
-    }
-    mwtest::Settle(50);
-}
-
-Settings Simulated()
-{
-    Settings s;
-    s.debugUdp = 1;
-    return s;
-}
-
-void SendState(CKorvoIPSetupDlg& window, PageState state)
-{
-    window.Target()->Send(UWM_PAGE_STATE, static_cast<platform::WParam>(state), 0);
-}
 
 std::int32_t RowStatus(CKorvoIPSetupDlg& window, int row)
 {
