@@ -118,6 +118,18 @@ struct Rig {
     int lastResult = -1;
 };
 
+// Sets up an exchange: pacing mode, the message that carries each frame,
+// response and pause time in milliseconds, the frames.
+void Configure(CWaitDlg& wait, int mode, unsigned sendId, int responseMs, int pauseMs,
+               const std::vector<std::string>& frames)
+{
+    wait.SetMode(mode);
+    wait.SetSendMessageId(sendId);
+    wait.SetResponseTime(responseMs);
+    wait.SetPauseTime(pauseMs);
+    wait.SetFrames(frames);
+}
+
 }  // namespace
 
 class TestWaitDlg : public QObject {
@@ -185,11 +197,7 @@ void TestWaitDlg::answerBeforeResponseTimeLetsNextFrameGoAfterPause()
 {
     Rig rig;
     CWaitDlg wait(&rig.owner, &rig.pageReceiver, &rig.mainReceiver);
-    wait.SetMode(3);
-    wait.SetSendMessageId(korvo::UWM_SEND_CAMTABLE_SETTING);
-    wait.SetResponseTime(1000);
-    wait.SetPauseTime(300);
-    wait.SetFrames(Frames(3));
+    Configure(wait, 3, korvo::UWM_SEND_CAMTABLE_SETTING, 1000, 300, Frames(3));
     rig.AnswerEachFrame(100, [](std::size_t) { return platform::WParam(0); });
     const qint64 took = rig.Run(wait);
 
@@ -213,11 +221,7 @@ void TestWaitDlg::answerDuringPauseStillFails()
     // until 700 ms, response time 300 ms.
     Rig rig;
     CWaitDlg wait(&rig.owner, &rig.pageReceiver, &rig.mainReceiver);
-    wait.SetMode(3);
-    wait.SetSendMessageId(korvo::UWM_SEND_CAMTABLE_SETTING);
-    wait.SetResponseTime(300);
-    wait.SetPauseTime(600);
-    wait.SetFrames(Frames(3));
+    Configure(wait, 3, korvo::UWM_SEND_CAMTABLE_SETTING, 300, 600, Frames(3));
     rig.AnswerEachFrame(100, [](std::size_t) { return platform::WParam(0); });
     const qint64 took = rig.Run(wait);
 
@@ -231,11 +235,7 @@ void TestWaitDlg::refusalEndsExchange()
 {
     Rig rig;
     CWaitDlg wait(&rig.owner, &rig.pageReceiver, &rig.mainReceiver);
-    wait.SetMode(3);
-    wait.SetSendMessageId(korvo::UWM_SEND_CAMTABLE_SETTING);
-    wait.SetResponseTime(2000);
-    wait.SetPauseTime(50);
-    wait.SetFrames(Frames(3));
+    Configure(wait, 3, korvo::UWM_SEND_CAMTABLE_SETTING, 2000, 50, Frames(3));
     rig.AnswerEachFrame(50, [](std::size_t) { return platform::WParam(1); });
     const qint64 took = rig.Run(wait);
 
@@ -248,11 +248,7 @@ void TestWaitDlg::noAnswerEndsAfterResponseTimeAndPause()
 {
     Rig rig;
     CWaitDlg wait(&rig.owner, &rig.pageReceiver, &rig.mainReceiver);
-    wait.SetMode(1);
-    wait.SetSendMessageId(korvo::UWM_SEND_CAMTABLE_INQUIRY);
-    wait.SetResponseTime(250);
-    wait.SetPauseTime(150);
-    wait.SetFrames(Frames(4));
+    Configure(wait, 1, korvo::UWM_SEND_CAMTABLE_INQUIRY, 250, 150, Frames(4));
     const qint64 took = rig.Run(wait);
 
     QCOMPARE(rig.main.frames.size(), std::size_t(1));
@@ -275,11 +271,7 @@ void TestWaitDlg::allAtOnceModesLastTheirResponseTime()
     QFETCH(unsigned, sendId);
     Rig rig;
     CWaitDlg wait(&rig.owner, &rig.pageReceiver, &rig.mainReceiver);
-    wait.SetMode(mode);
-    wait.SetSendMessageId(sendId);
-    wait.SetResponseTime(400);
-    wait.SetPauseTime(5000);  // not used by these modes
-    wait.SetFrames(Frames(5));
+    Configure(wait, mode, sendId, 400, 5000, Frames(5));  // not used by these modes
     const qint64 took = rig.Run(wait);
 
     QCOMPARE(rig.main.frames.size(), std::size_t(5));
@@ -295,11 +287,7 @@ void TestWaitDlg::pauseZeroFollowsAnswers()
 {
     Rig rig;
     CWaitDlg wait(&rig.owner, &rig.pageReceiver, &rig.mainReceiver);
-    wait.SetMode(1);
-    wait.SetSendMessageId(korvo::UWM_SEND_CAMTABLE_INQUIRY);
-    wait.SetResponseTime(2000);
-    wait.SetPauseTime(0);
-    wait.SetFrames(Frames(10));
+    Configure(wait, 1, korvo::UWM_SEND_CAMTABLE_INQUIRY, 2000, 0, Frames(10));
     rig.AnswerEachFrame(0, [](std::size_t) { return platform::WParam(0); });
     const qint64 took = rig.Run(wait);
 
