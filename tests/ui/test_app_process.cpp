@@ -9,6 +9,7 @@
 // file and log folder live beside the executable) with simulated devices,
 // in the test's private network namespace.
 #include "ShellTestSupport.h"
+#include "tests/support/LoopbackReceiver.h"
 #include "app/KorvoIPSetup.h"
 #include "app/SingleInstance.h"
 #include "mainwindow/KorvoIPSetupDlg.h"
@@ -21,8 +22,6 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
 #include <signal.h>
 
 #ifndef KORVO_BIN_DIR
@@ -233,16 +232,11 @@ void TestAppProcess::startUpWithoutSettingsFileTakesDefaults()
     QCOMPARE(app.Language(), std::string("en"));
 
     // A loopback port stands in for the broadcast address.
-    const int sink = ::socket(AF_INET, SOCK_DGRAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    QCOMPARE(::bind(sink, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
-    socklen_t length = sizeof address;
-    ::getsockname(sink, reinterpret_cast<sockaddr*>(&address), &length);
+    korvotest::LoopbackReceiver sink;
+    QVERIFY(sink.Port() != 0);
     {
         korvo::CKorvoIPSetupDlg window;
-        QVERIFY(window.UdpClient()->SetDestinationForTesting("127.0.0.1", ntohs(address.sin_port)));
+        QVERIFY(window.UdpClient()->SetDestinationForTesting("127.0.0.1", sink.Port()));
         QVERIFY(window.Initialize());
         const korvo::WaitTimings& t = window.Timings();
         QCOMPARE(t.networkSettingResponse, 5000);
@@ -253,7 +247,6 @@ void TestAppProcess::startUpWithoutSettingsFileTakesDefaults()
         QCOMPARE(window.UdpClient()->SimulationFlag(), 0);
         QCOMPARE(korvo::CurrentUiLanguage(), korvo::UiLanguage::English);
     }
-    ::close(sink);
     QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("KorvoIPSetup.ini"))));
 }
 
@@ -278,20 +271,14 @@ void TestAppProcess::simulationOnlyForExactlyOne()
     korvo::CKorvoIPSetupApp app;
     app.SetSettingsPathForTesting(path.toStdString());
     app.LoadLanguageSetting();
-    const int sink = ::socket(AF_INET, SOCK_DGRAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    QCOMPARE(::bind(sink, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
-    socklen_t length = sizeof address;
-    ::getsockname(sink, reinterpret_cast<sockaddr*>(&address), &length);
+    korvotest::LoopbackReceiver sink;
+    QVERIFY(sink.Port() != 0);
     {
         korvo::CKorvoIPSetupDlg window;
-        QVERIFY(window.UdpClient()->SetDestinationForTesting("127.0.0.1", ntohs(address.sin_port)));
+        QVERIFY(window.UdpClient()->SetDestinationForTesting("127.0.0.1", sink.Port()));
         QVERIFY(window.Initialize());
         QCOMPARE(window.UdpClient()->SimulationFlag(), simulation);
     }
-    ::close(sink);
 }
 
 SHELL_TEST_MAIN(TestAppProcess)
