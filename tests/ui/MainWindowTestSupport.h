@@ -30,6 +30,7 @@
 #include "mainwindow/KorvoIPSetupDlg.h"
 #include "model/DataCommon.h"
 #include "protocol/Frames.h"
+#include "platform/qt/DialogService.h"
 #include "protocol/UdpClient.h"
 
 namespace mwtest {
@@ -166,6 +167,28 @@ bool WaitUntil(Condition condition, int timeoutMs = 5000)
     }
     return true;
 }
+
+// Per test: English texts, and every box and dialog answered by a script.
+// Install in the test's init, Remove in its cleanup.
+class TestDialogs {
+public:
+    void Install()
+    {
+        korvo::SetUiLanguage(korvo::UiLanguage::English);
+        m_service = std::make_unique<platform::ScriptedDialogService>();
+        platform::SetDialogService(m_service.get());
+    }
+    void Remove()
+    {
+        platform::SetDialogService(nullptr);
+        m_service.reset();
+    }
+    platform::ScriptedDialogService* get() const { return m_service.get(); }
+    platform::ScriptedDialogService* operator->() const { return m_service.get(); }
+
+private:
+    std::unique_ptr<platform::ScriptedDialogService> m_service;
+};
 
 // Handles the events queued now (posted notifications included).
 inline void Settle(int ms = 50)

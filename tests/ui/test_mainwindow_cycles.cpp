@@ -64,17 +64,8 @@ class MainWindowCyclesTest : public QObject {
 
 private Q_SLOTS:
     // Every box and dialog of a test is answered by a script.
-    void init()
-    {
-        korvo::SetUiLanguage(UiLanguage::English);
-        m_dialogs = std::make_unique<platform::ScriptedDialogService>();
-        platform::SetDialogService(m_dialogs.get());
-    }
-    void cleanup()
-    {
-        platform::SetDialogService(nullptr);
-        m_dialogs.reset();
-    }
+    void init() { m_dialogs.Install(); }
+    void cleanup() { m_dialogs.Remove(); }
 
     void conflictWithThisComputersAddress()
     {
@@ -564,7 +555,7 @@ private Q_SLOTS:
     }
 
 private:
-    std::unique_ptr<platform::ScriptedDialogService> m_dialogs;
+    mwtest::TestDialogs m_dialogs;
 };
 
 MAINWINDOW_TEST_MAIN(MainWindowCyclesTest)

@@ -64,17 +64,9 @@ class MainWindowMessagesTest : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
-    void init()
-    {
-        korvo::SetUiLanguage(UiLanguage::English);
-        m_dialogs = std::make_unique<platform::ScriptedDialogService>();
-        platform::SetDialogService(m_dialogs.get());
-    }
-    void cleanup()
-    {
-        platform::SetDialogService(nullptr);
-        m_dialogs.reset();
-    }
+    // Every box and dialog of a test is answered by a script.
+    void init() { m_dialogs.Install(); }
+    void cleanup() { m_dialogs.Remove(); }
 
     // Network setting answers while the Controller page is shown: states 4
     // and 5, the refusal's detail line, the posted forward to the page.
@@ -529,7 +521,7 @@ private Q_SLOTS:
     }
 
 private:
-    std::unique_ptr<platform::ScriptedDialogService> m_dialogs;
+    mwtest::TestDialogs m_dialogs;
 };
 
 MAINWINDOW_TEST_MAIN(MainWindowMessagesTest)
